@@ -42,19 +42,34 @@ class TNic {
 
   // Identity.
   const QString& GetName() const { return Name; }
-  bool SetName(const QString& value) { Name = value; return true; }
+  bool SetName(const QString& value) {
+    Name = value;
+    return true;
+  }
   const QString& GetMac() const { return Mac; }
-  bool SetMac(const QString& value) { Mac = value; return true; }
+  bool SetMac(const QString& value) {
+    Mac = value;
+    return true;
+  }
   const QString& GetIndex() const { return Index; }
-  // Keeps only the last four characters of a longer text ("00010003" -> "0003").
+  // Removes the first four characters of a text longer than four ("00010003" -> "0003").
   bool SetIndex(const QString& value);
   int GetType() const { return Type; }
-  bool SetType(int value) { Type = value; return true; }
+  bool SetType(int value) {
+    Type = value;
+    return true;
+  }
   bool GetIsDialup() const { return IsDialup; }
-  bool SetIsDialup(bool value) { IsDialup = value; return true; }
+  bool SetIsDialup(bool value) {
+    IsDialup = value;
+    return true;
+  }
   // The full operating-system interface index; the poller matches table rows by it.
   std::uint32_t GetIfIndex() const { return ifIndex_; }
-  bool SetIfIndex(std::uint32_t value) { ifIndex_ = value; return true; }
+  bool SetIfIndex(std::uint32_t value) {
+    ifIndex_ = value;
+    return true;
+  }
 
   // Cached database sums, -1 when not loaded.
   long double MonthSentDb = -1, MonthReceivedDb = -1, DaySentDb = -1, DayReceivedDb = -1;
