@@ -20,9 +20,11 @@ QString FloatToStrShortest(long double value, const QLocale& locale = QLocale())
 // Parses a number written with the locale's decimal separator (no grouping):
 // optional blanks, sign, digits, separator, digits, optional exponent. NaN,
 // infinities and anything else are rejected. Returns false and leaves `out`
-// untouched on failure.
+// untouched on failure. Overflow is rejected; underflow reads as 0 or a denormal.
 bool TryStrToFloat(const QString& text, long double& out, const QLocale& locale = QLocale());
 bool TryStrToFloat(const QString& text, double& out, const QLocale& locale = QLocale());
 
-// Fixed-point text with `decimals` decimals, no grouping, locale decimal separator.
+// Fixed-point text with `decimals` decimals (clamped to 0..18), no grouping, locale
+// decimal separator, rounded as printf rounds. A result that rounds to zero has no
+// minus sign.
 QString FloatToStrFixed(long double value, int decimals, const QLocale& locale = QLocale());
