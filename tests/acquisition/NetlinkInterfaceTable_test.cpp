@@ -110,6 +110,14 @@ class LinkMessage {
     ifi->ifi_type = arphrd;
     ifi->ifi_flags = flags;
   }
+  LinkMessage& Family(unsigned char family) {
+    static_cast<ifinfomsg*>(mnl_nlmsg_get_payload(nlh_))->ifi_family = family;
+    return *this;
+  }
+  LinkMessage& Type(std::uint16_t type) {
+    nlh_->nlmsg_type = type;
+    return *this;
+  }
   LinkMessage& Name(const char* name) {
     mnl_attr_put_strz(nlh_, IFLA_IFNAME, name);
     return *this;
@@ -296,6 +304,202 @@ TEST(NetlinkParseLinkMessage, RejectsMalformedMessages) {
   }
   IfRow row;
   EXPECT_FALSE(ParseLinkMessage(nullptr, row));
+}
+
+// ---------------------------------------------------------------------------
+// Link notices: which ones change the cached table
+
+TEST(NetlinkParseLinkNotice, ClassifiesNotificationMessages) {
+  const std::uint8_t blob[] = {1, 2, 3, 4, 5, 6, 7, 8};
+  struct Case {
+    const char* what;
+    void (*build)(LinkMessage&, const std::uint8_t*);
+    LinkNotice expected;
+  };
+  const Case cases[] = {
+      {"full link state",
+       [](LinkMessage& m, const std::uint8_t*) {
+         m.Name("eth0").Address({2, 0, 0, 0, 0, 1}).OperState(IF_OPER_UP).Stats64(5, 6);
+       },
+       LinkNotice::kUpdate},
+      {"full link state of a link going down",
+       [](LinkMessage& m, const std::uint8_t*) { m.Name("eth0").OperState(IF_OPER_DOWN); },
+       LinkNotice::kUpdate},
+      {"wireless event: name and wireless data only",
+       [](LinkMessage& m, const std::uint8_t* b) { m.Name("wlan0").Raw(IFLA_WIRELESS, b, 8); },
+       LinkNotice::kIgnore},
+      {"bridge port state",
+       [](LinkMessage& m, const std::uint8_t*) {
+         m.Family(AF_BRIDGE).Name("eth0").OperState(IF_OPER_UP);
+       },
+       LinkNotice::kIgnore},
+      {"link removed",
+       [](LinkMessage& m, const std::uint8_t*) { m.Type(RTM_DELLINK).Name("eth0"); },
+       LinkNotice::kRemove},
+      {"port leaving its bridge",
+       [](LinkMessage& m, const std::uint8_t*) { m.Type(RTM_DELLINK).Family(AF_BRIDGE); },
+       LinkNotice::kIgnore},
+      {"removal shorter than the link header",
+       [](LinkMessage& m, const std::uint8_t*) {
+         m.Type(RTM_DELLINK);
+         m.get()->nlmsg_len = MNL_NLMSG_HDRLEN + 8;
+       },
+       LinkNotice::kMalformed},
+      {"update with its last attribute cut off",
+       [](LinkMessage& m, const std::uint8_t*) {
+         m.OperState(IF_OPER_UP).Stats64(1, 2);
+         m.get()->nlmsg_len -= 16;
+       },
+       LinkNotice::kMalformed},
+      {"address notice", [](LinkMessage& m, const std::uint8_t*) { m.Type(RTM_NEWADDR); },
+       LinkNotice::kIgnore},
+  };
+  for (const auto& c : cases) {
+    LinkMessage msg(12);
+    c.build(msg, blob);
+    IfRow row;
+    const LinkNotice got = ParseLinkNotice(msg.get(), row);
+    EXPECT_EQ(got, c.expected) << c.what;
+    if (got == LinkNotice::kUpdate || got == LinkNotice::kRemove) {
+      EXPECT_EQ(row.index, 12u) << c.what;
+    }
+  }
+  IfRow row;
+  EXPECT_EQ(ParseLinkNotice(nullptr, row), LinkNotice::kMalformed);
+}
+
+TEST(NetlinkParseLinkNotice, UpdateCarriesIdentityAndStatus) {
+  LinkMessage msg(12, ARPHRD_ETHER, IFF_UP);
+  msg.Name("veth1").Address({2, 0, 0, 0, 0, 1}).OperState(IF_OPER_LOWERLAYERDOWN);
+  IfRow row;
+  unsigned short arphrd = 0;
+  ASSERT_EQ(ParseLinkNotice(msg.get(), row, &arphrd), LinkNotice::kUpdate);
+  EXPECT_EQ(row.description, "veth1");
+  EXPECT_EQ(row.mac, (std::array<std::uint8_t, 6>{2, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(row.type, 6);
+  EXPECT_EQ(arphrd, ARPHRD_ETHER);
+  EXPECT_EQ(row.operStatus, kOperDisconnected);
+}
+
+// ---------------------------------------------------------------------------
+// Parsing of hand-built RTM_NEWSTATS messages
+
+// Builds one statistics message the way the kernel lays it out.
+class StatsMessage {
+ public:
+  explicit StatsMessage(std::uint32_t index = 7) {
+    buf_.fill(0);
+    nlh_ = mnl_nlmsg_put_header(buf_.data());
+    nlh_->nlmsg_type = RTM_NEWSTATS;
+    auto* ism = static_cast<if_stats_msg*>(mnl_nlmsg_put_extra_header(nlh_, sizeof(if_stats_msg)));
+    ism->ifindex = index;
+    ism->filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+  }
+  StatsMessage& Raw(unsigned short type, const void* data, std::size_t len) {
+    mnl_attr_put(nlh_, type, len, data);
+    return *this;
+  }
+  // The empty attribute the kernel puts before a block to align it to 8 bytes.
+  StatsMessage& Pad() { return Raw(IFLA_STATS_UNSPEC, nullptr, 0); }
+  // `extra` bytes beyond today's block stand for fields of later kernels.
+  StatsMessage& Link64(std::uint64_t rx, std::uint64_t tx, std::size_t extra = 0) {
+    std::vector<char> block(sizeof(rtnl_link_stats64) + extra, 0);
+    rtnl_link_stats64 s{};
+    s.rx_bytes = rx;
+    s.tx_bytes = tx;
+    s.rx_packets = 1111;  // neighbours of the byte counters must not leak into them
+    s.tx_packets = 2222;
+    s.rx_errors = 3333;
+    std::memcpy(block.data(), &s, sizeof(s));
+    return Raw(IFLA_STATS_LINK_64, block.data(), block.size());
+  }
+  // A nested group as other filter bits produce, holding one u32 and one u64.
+  StatsMessage& Nested(unsigned short type) {
+    nlattr* nest = mnl_attr_nest_start(nlh_, type);
+    mnl_attr_put_u32(nlh_, 1, 0xdeadbeef);
+    mnl_attr_put_u64(nlh_, 2, 0x0123456789abcdefULL);
+    mnl_attr_nest_end(nlh_, nest);
+    return *this;
+  }
+  nlmsghdr* get() { return nlh_; }
+
+ private:
+  alignas(8) std::array<char, 4096> buf_;
+  nlmsghdr* nlh_;
+};
+
+TEST(NetlinkParseStatsMessage, ReadsSixtyFourBitByteCounters) {
+  struct Case {
+    const char* what;
+    void (*build)(StatsMessage&);
+  };
+  const Case cases[] = {
+      {"block alone", [](StatsMessage& m) { m.Link64(5'000'000'000ULL, 7'000'000'123ULL); }},
+      {"block after alignment padding",
+       [](StatsMessage& m) { m.Pad().Link64(5'000'000'000ULL, 7'000'000'123ULL); }},
+      {"block longer than today's",
+       [](StatsMessage& m) { m.Link64(5'000'000'000ULL, 7'000'000'123ULL, 24); }},
+      {"unknown nested groups around the block",
+       [](StatsMessage& m) {
+         m.Nested(IFLA_STATS_LINK_XSTATS | NLA_F_NESTED)
+             .Link64(5'000'000'000ULL, 7'000'000'123ULL)
+             .Nested(IFLA_STATS_AF_SPEC | NLA_F_NESTED)
+             .Nested(0x7ff0);
+       }},
+  };
+  for (const auto& c : cases) {
+    StatsMessage msg(42);
+    c.build(msg);
+    LinkCounters counters;
+    counters.inOctets = counters.outOctets = 99;
+    ASSERT_TRUE(ParseStatsMessage(msg.get(), counters)) << c.what;
+    EXPECT_EQ(counters.index, 42u) << c.what;
+    EXPECT_EQ(counters.inOctets, 5'000'000'000ULL) << c.what;
+    EXPECT_EQ(counters.outOctets, 7'000'000'123ULL) << c.what;
+  }
+}
+
+TEST(NetlinkParseStatsMessage, RejectsUnusableMessages) {
+  struct Case {
+    const char* what;
+    void (*damage)(StatsMessage&);
+  };
+  const Case cases[] = {
+      {"no counter block at all", [](StatsMessage&) {}},
+      {"only other groups", [](StatsMessage& m) { m.Pad().Nested(IFLA_STATS_LINK_XSTATS); }},
+      {"counter block too short",
+       [](StatsMessage& m) {
+         const std::uint64_t two[2] = {1, 2};
+         m.Raw(IFLA_STATS_LINK_64, two, sizeof(two));
+       }},
+      {"counter block cut off by the message end",
+       [](StatsMessage& m) {
+         m.Link64(1, 2);
+         m.get()->nlmsg_len -= 16;
+       }},
+      {"attribute length overrunning the message",
+       [](StatsMessage& m) {
+         m.Link64(1, 2);
+         auto* attr =
+             static_cast<nlattr*>(mnl_nlmsg_get_payload_offset(m.get(), sizeof(if_stats_msg)));
+         attr->nla_len = 1000;
+       }},
+      {"message shorter than the statistics header",
+       [](StatsMessage& m) { m.get()->nlmsg_len = MNL_NLMSG_HDRLEN + 8; }},
+      {"not a statistics message",
+       [](StatsMessage& m) {
+         m.Link64(1, 2);
+         m.get()->nlmsg_type = RTM_NEWLINK;
+       }},
+  };
+  for (const auto& c : cases) {
+    StatsMessage msg;
+    c.damage(msg);
+    LinkCounters counters;
+    EXPECT_FALSE(ParseStatsMessage(msg.get(), counters)) << c.what;
+  }
+  LinkCounters counters;
+  EXPECT_FALSE(ParseStatsMessage(nullptr, counters));
 }
 
 // ---------------------------------------------------------------------------
