@@ -70,6 +70,11 @@ void TNic::GetOldValues(long double& sent, long double& received) const {
   received = static_cast<long double>(received_.last.load(std::memory_order_relaxed));
 }
 
+void TNic::SetOldValues(long double sent, long double received) {
+  sent_.last.store(WholeBytes(sent), std::memory_order_relaxed);
+  received_.last.store(WholeBytes(received), std::memory_order_relaxed);
+}
+
 long double TNic::GetTotal_Sent() const {
   return static_cast<long double>(sent_.total.load(std::memory_order_relaxed));
 }
@@ -93,8 +98,6 @@ int TNic::SetStatus(int code) {
     status_.store(code, std::memory_order_relaxed);
   return code;
 }
-
-void TNic::ResetDbCache() { MonthSentDb = MonthReceivedDb = DaySentDb = DayReceivedDb = -1; }
 
 bool TNic::SetIndex(const QString& value) {
   Index = value.size() > 4 ? value.mid(4) : value;

@@ -3,6 +3,14 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/DateTime.h"
+
+class Connection;
+class ErrorReporter;
 
 // The in-memory record of one monitored interface: turns successive counter
 // readings into a per-second rate and the running, not yet stored total of the
@@ -11,6 +19,13 @@
 // Written on the main thread only. Totals, rates, last readings and the status
 // are atomics so that the statistics and query-server threads read whole values
 // (from before or after the current tick) without a lock.
+//
+// Database work (NicStore.cpp): every operation runs its own Query on the shared
+// connection. The cached day and month sums, and the move of the totals into
+// the stored rows, are guarded by the record's own mutex, so that a reader of
+// "stored + unsaved" never counts a saved total twice or misses it. Lock order:
+// record mutex before the connection's lock; never call these operations while
+// holding a Connection::Transaction.
 class TNic {
  public:
   // `interval`: the polling timer's interval in ms, read at every reading.
@@ -18,12 +33,19 @@ class TNic {
   // `prefsSuffix`: suffix of the preferences table name.
   // All three are owned by the caller and must outlive the record.
   TNic(const int& interval, const bool& doubleTraffic, const QString& prefsSuffix);
+  // The same, with the shared connection the record stores its rows and
+  // preferences in (owned by the caller, outlives the record). Without one,
+  // database operations fail: false, or DbError for the day and month queries.
+  TNic(Connection& db, const int& interval, const bool& doubleTraffic, const QString& prefsSuffix);
   TNic(const TNic&) = delete;
   TNic& operator=(const TNic&) = delete;
 
   bool SetNewValue_Sent(std::uint64_t counter);
   bool SetNewValue_Received(std::uint64_t counter);
   void GetOldValues(long double& sent, long double& received) const;
+  // Sets the last readings, so the next reading counts from them (continuing the
+  // counting of an earlier run). Invalid values count as 0.
+  void SetOldValues(long double sent, long double received);
 
   long double GetTotal_Sent() const;
   long double GetTotal_Received() const;
@@ -40,6 +62,45 @@ class TNic {
 
   void ResetDbCache();
 
+  // Source of "today" for the database work; null means the system clock. The
+  // clock must outlive the record.
+  void SetClock(const Clock* clock) { clock_ = clock; }
+  // Where a failed save is reported; null reports nothing.
+  void SetErrorReporter(ErrorReporter* reporter) { reporter_ = reporter; }
+  ErrorReporter* GetErrorReporter() const { return reporter_; }
+
+  // Database work. A date of 0 means today.
+  //
+  // SaveToDb adds the unsaved totals to the day's row and leaves the totals as
+  // they are: for the close procedure and the error handler, after which the
+  // program ends. Everything that goes on counting afterwards (day rollover,
+  // cache file) must call SaveToDbAndClear, which takes the saved amounts off
+  // the totals under the record's lock, so no reader sees them both stored and
+  // unsaved. On failure both leave database and totals unchanged, report the
+  // error and return false.
+  bool SaveToDb(TDateTime date);
+  bool SaveToDbAndClear(TDateTime date);
+  // Adds the given amounts (kept apart after a failed save) to a day's row.
+  bool SaveAmountsToDb(TDateTime day, std::uint64_t received, std::uint64_t sent);
+  bool LoadPrefs();
+  bool SavePrefs();
+  // Stored bytes of the day plus, for today, the unsaved total. DbError when
+  // the database cannot be read.
+  long double GetDay_Received(TDateTime date);
+  long double GetDay_Sent(TDateTime date);
+  long double GetDay_Total(TDateTime date);
+  // Stored bytes of the current month plus the unsaved total.
+  long double GetMonth_Received();
+  long double GetMonth_Sent();
+  long double GetMonth_Total();
+
+  // Saves every record's totals under `date` in one transaction (one durable
+  // commit for all) and, once committed, takes the saved amounts off the
+  // totals. All or nothing: on failure nothing is stored or cleared, the error
+  // is reported and the result is false.
+  static bool SaveAllToDb(Connection& db, const std::vector<std::unique_ptr<TNic>>& records,
+                          TDateTime date, ErrorReporter* reporter);
+
   // Identity.
   const QString& GetName() const { return Name; }
   bool SetName(const QString& value) {
@@ -54,6 +115,11 @@ class TNic {
   const QString& GetIndex() const { return Index; }
   // Removes the first four characters of a text longer than four ("00010003" -> "0003").
   bool SetIndex(const QString& value);
+  // Sets the table name as given (see AssignTableNames).
+  bool SetTableName(const QString& value) {
+    Index = value;
+    return true;
+  }
   int GetType() const { return Type; }
   bool SetType(int value) {
     Type = value;
@@ -102,6 +168,19 @@ class TNic {
   };
   bool Feed(Channel& ch, std::atomic<double>& rate, std::uint64_t counter, std::uint32_t maxSpeed);
 
+  // Database helpers (NicStore.cpp); "Locked" ones expect dbMutex_ held.
+  struct Saved {
+    std::uint64_t received = 0, sent = 0;
+  };
+  Connection& Db() const;
+  TDateTime Today() const;
+  void ResetDbCacheLocked();
+  Saved CurrentTotals() const;
+  void WriteDayRowLocked(Connection& db, TDateTime day, const Saved& amounts);
+  void ReportSaveError(const QString& message, const QString& className) const;
+  long double GetDay(TDateTime date, bool received);
+  long double GetMonth(bool received);
+
   const int& interval_;
   const bool& doubleTraffic_;
   const QString& prefsSuffix_;
@@ -114,4 +193,12 @@ class TNic {
   bool IsDialup = false;
   QString Name, Mac, Index;
   std::uint32_t ifIndex_ = 0;
+
+  Connection* db_ = nullptr;
+  const Clock* clock_ = nullptr;
+  ErrorReporter* reporter_ = nullptr;
+  // Guards the cached sums, the keys below and every move of totals into rows.
+  mutable std::mutex dbMutex_;
+  TDateTime dayCacheFor_ = -1;  // the day the day sums were loaded for
+  int monthCacheFor_ = -1;      // year * 12 + month the month sums were loaded for
 };
