@@ -4,9 +4,9 @@
 #include <QStringList>
 #include <functional>
 
-class TOptions;
+#include "platform/MessageService.h"
 
-enum class MessageIcon { Error, Warning, Question, Information };
+class TOptions;
 
 // What the general options page's save needs from the language and the
 // message service.
