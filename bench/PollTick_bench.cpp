@@ -205,4 +205,3 @@ BENCHMARK(BM_NetlinkRead)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ProcNetDev)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
