@@ -11,6 +11,8 @@ class MessageService {
  public:
   virtual ~MessageService() = default;
   virtual void Show(const QString& text, const QString& caption, MessageIcon icon) = 0;
+  // A yes/no question with the question icon; true for yes.
+  virtual bool Ask(const QString& text, const QString& caption) = 0;
 };
 
 class RecordingMessageService final : public MessageService {
@@ -23,5 +25,10 @@ class RecordingMessageService final : public MessageService {
   void Show(const QString& text, const QString& caption, MessageIcon icon) override {
     messages.push_back({text, caption, icon});
   }
+  bool Ask(const QString& text, const QString& caption) override {
+    messages.push_back({text, caption, MessageIcon::Question});
+    return answer;
+  }
   std::vector<Message> messages;
+  bool answer = false;  // what Ask replies
 };

@@ -20,6 +20,7 @@ class ReenteringMessages final : public MessageService {
     shown.push_back({text, caption, icon});
     if (reenter) reenter();
   }
+  bool Ask(const QString&, const QString&) override { return false; }
   std::vector<RecordingMessageService::Message> shown;
   std::function<void()> reenter;
 };

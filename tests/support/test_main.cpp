@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 
-// Every test executable gets a core application so that Qt classes needing one
-// (event loop, standard paths, timers) work; no display is touched.
+// Every test executable gets an application object so that Qt classes needing
+// one (event loop, timers, widgets) work. Widgets are drawn on the offscreen
+// platform unless a platform is chosen explicitly; no display is touched.
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
