@@ -243,6 +243,10 @@ void TrafficMonitor::StopTimers() {
 }
 
 void TrafficMonitor::SaveAtClose(const std::function<bool(TNic&)>& savePrefs) {
+  // A last reading, so the traffic up to this moment is stored, not only what
+  // the last tick saw.
+  if (nicEngine_.isActive()) PollInterfaces();
+  if (dfuEngine_.isActive()) PollDialup();
   StopTimers();
   // A day change not yet seen by the day check goes to the day that ended.
   rollover_->CheckDate(v_);
