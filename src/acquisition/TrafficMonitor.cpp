@@ -121,8 +121,10 @@ void TrafficMonitor::Start() {
 
   // Timers, the current day, and what an earlier run left behind.
   checkDateTimer_.start();
-  if (general.nicEngine) nicEngine_.start();
-  if (general.dfuEngine && !v_.empty() && v_.back()->GetIsDialup()) dfuEngine_.start();
+  nicPolling_ = general.nicEngine && nicEngineImpl_ != nullptr;
+  dfuPolling_ = general.dfuEngine && !v_.empty() && v_.back()->GetIsDialup();
+  if (nicPolling_) nicEngine_.start();
+  if (dfuPolling_) dfuEngine_.start();
   rollover_->SetCurrentDay(DateTimeFromQDateTime(c_.clock->Now()));
   const TDateTime today = rollover_->CurrentDay();
 
@@ -152,7 +154,7 @@ void TrafficMonitor::Start() {
   }
 
   // The first reading right away, so rates show from the first tick on.
-  if (general.nicEngine) PollInterfaces();
+  if (nicPolling_) PollInterfaces();
 }
 
 void TrafficMonitor::CreateRecords() {
@@ -245,8 +247,9 @@ void TrafficMonitor::StopTimers() {
 void TrafficMonitor::SaveAtClose(const std::function<bool(TNic&)>& savePrefs) {
   // A last reading, so the traffic up to this moment is stored, not only what
   // the last tick saw.
-  if (nicEngine_.isActive()) PollInterfaces();
-  if (dfuEngine_.isActive()) PollDialup();
+  // (The caller may have stopped the timers already.)
+  if (nicPolling_) PollInterfaces();
+  if (dfuPolling_) PollDialup();
   StopTimers();
   // A day change not yet seen by the day check goes to the day that ended.
   rollover_->CheckDate(v_);

@@ -119,4 +119,6 @@ class TrafficMonitor : public QObject {
   QTimer nicEngine_, dfuEngine_, checkDateTimer_, cacheTimer_;
   QString dbVersion_;
   int dbUpdateResult_ = 0;
+  bool nicPolling_ = false;
+  bool dfuPolling_ = false;
 };

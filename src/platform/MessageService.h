@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
 #include <vector>
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
@@ -13,6 +14,19 @@ class MessageService {
   virtual void Show(const QString& text, const QString& caption, MessageIcon icon) = 0;
   // A yes/no question with the question icon; true for yes.
   virtual bool Ask(const QString& text, const QString& caption) = 0;
+};
+
+// Messages of a program that runs without a display: written to standard error,
+// questions answered "no".
+class StderrMessageService final : public MessageService {
+ public:
+  void Show(const QString& text, const QString& caption, MessageIcon) override {
+    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+  }
+  bool Ask(const QString& text, const QString& caption) override {
+    std::fprintf(stderr, "%s: %s (answered no)\n", qUtf8Printable(caption), qUtf8Printable(text));
+    return false;
+  }
 };
 
 class RecordingMessageService final : public MessageService {
