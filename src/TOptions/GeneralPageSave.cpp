@@ -20,12 +20,8 @@ void ApplyServerInput(TOptions& options, const TcpServerInput& input) {
   Settings::TcpServer& server = options.Model().tcpServer;
   const auto& switchServer = options.Hooks().switchServer;
   QString error;
-  if (switchServer && server.active && !switchServer(server, false, &error)) {
-    throw std::runtime_error(error.toStdString());
-  }
-  server.active = false;
-  server.bindings.clear();
-
+  // Checked before anything changes, so a bad port keeps the server and its
+  // addresses as they were (and so the options file keeps them too).
   bool ok = false;
   int port = input.portText.trimmed().toInt(&ok, 10);
   if (!ok) port = Settings::TcpServer::kDefaultPort;
@@ -34,6 +30,12 @@ void ApplyServerInput(TOptions& options, const TcpServerInput& input) {
     throw std::runtime_error(
         QStringLiteral("Port %1 is not between 0 and 65535").arg(port).toStdString());
   }
+  if (switchServer && server.active && !switchServer(server, false, &error)) {
+    throw std::runtime_error(error.toStdString());
+  }
+  server.active = false;
+  server.bindings.clear();
+
   for (const QString& line : input.ipLines) {
     const QString ip = line.trimmed();
     // Blank lines (a trailing line break, say) are no addresses.

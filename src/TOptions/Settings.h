@@ -69,7 +69,11 @@ struct General {
   void SetStatisticSizingMode(int v) { statisticSizingMode = ClampRadioIndex(v, kSizingModeItems); }
 
   int NicEngineIntervalMs() const { return nicEngineIntervall * 1000; }
-  int CacheIntervalMs() const { return cacheIntervalMinutes * 60000; }
+  // 0 (no snapshots) unless the minutes fit a timer interval.
+  int CacheIntervalMs() const {
+    return cacheIntervalMinutes > 0 && cacheIntervalMinutes <= 35791 ? cacheIntervalMinutes * 60000
+                                                                     : 0;
+  }
 };
 
 // The main window's placement.

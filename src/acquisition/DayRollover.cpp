@@ -7,8 +7,8 @@ using namespace Qt::Literals::StringLiterals;
 std::optional<int> CacheTimerInterval(const QString& text) {
   bool ok = false;
   const int minutes = text.trimmed().toInt(&ok);
-  // Up to a month of minutes keeps minutes x 60000 inside an int.
-  if (!ok || minutes <= 0 || minutes > 35000) return std::nullopt;
+  // Up to 35791 minutes keeps minutes x 60000 inside an int.
+  if (!ok || minutes <= 0 || minutes > 35791) return std::nullopt;
   return minutes * 60000;
 }
 

@@ -116,6 +116,13 @@ TEST_F(GeneralPageSaveTest, PortOutsideTheRangeIsAnError) {
   ASSERT_FALSE(shown_.empty());
   EXPECT_TRUE(shown_[0].text.startsWith(u"Errors/Error47 "_s)) << shown_[0].text.toStdString();
   EXPECT_TRUE(shown_[0].text.contains(u"70000"_s));
+  // The server and the stored addresses stay as they were.
+  ASSERT_EQ(options.Model().tcpServer.bindings.size(), 1u);
+  EXPECT_EQ(options.Model().tcpServer.bindings[0].ip, u"0.0.0.0"_s);
+  QStringList ips;
+  EXPECT_TRUE(IniReadStrings(u"TCPServer"_s, u"IPs"_s, ips, Ini()));
+  EXPECT_EQ(ips, QStringList{u"0.0.0.0"_s});
+  EXPECT_EQ(IniReadInteger(u"TCPServer"_s, u"Port"_s, 0, Ini()), 2209);
 }
 
 TEST_F(GeneralPageSaveTest, FailedSaveShowsError14) {
