@@ -277,8 +277,11 @@ void TMainform::Translate() {
 
 void TMainform::ShowAtStart(bool trayAvailable) {
   const Settings::Window& w = options_.Model().window;
-  const QRect saved(w.left, w.top, std::max(w.width, minimumWidth()),
-                    std::max(w.height, minimumHeight()));
+  // The stored defaults (250 x 100) are far too small for the pages: a window
+  // that was never placed starts at a size that shows them whole.
+  const bool neverPlaced = w.width == 250 && w.height == 100 && w.left == 0 && w.top == 0;
+  const QRect saved(w.left, w.top, neverPlaced ? 780 : std::max(w.width, minimumWidth()),
+                    neverPlaced ? 520 : std::max(w.height, minimumHeight()));
   // A position on a screen that is no longer there would put the window out of reach.
   if (QGuiApplication::screenAt(saved.topLeft() + QPoint(20, 20)))
     setGeometry(saved);
