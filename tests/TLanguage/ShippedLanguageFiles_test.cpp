@@ -33,6 +33,9 @@ const Key kRequiredKeys[] = {
     {"TMainform", "Caption"},
     {"TMainform", "Helpfile_load_question->Message"},
     {"TMainform", "StrShortInfoBalloonTitle"},
+    {"TMainform", "StrHelpNotFound"},
+    {"TMainform", "StrAddressNotOpened"},
+    {"TMainform", "StrOptionsNotSaved"},
     {"TMainform", "Livedata_StringGrid->Cells[0][0]"},
     {"TMainform", "Livedata_StringGrid->Cells[1][0]"},
     {"TMainform", "Livedata_StringGrid->Cells[2][0]"},
@@ -46,6 +49,7 @@ const Key kRequiredKeys[] = {
     {"TMainform", "CertainCaseAction_ComboBox->Items"},
     {"TGraphsform", "Caption"},
     {"TDateForm", "Caption"},
+    {"TAboutBox", "Caption"},
     {"Strings", "Error"},
     {"Strings", "Warning"},
     {"Strings", "Question"},
@@ -163,18 +167,28 @@ const Key kRequiredKeys[] = {
 };
 
 // Texts whose placeholder the program replaces.
-const Key kPlaceholders[] = {
-    {"Errors", "Error8"},   // %errorfile%
-    {"Errors", "Error22"},  // %Shortdateformat%
-    {"Errors", "Error45"},  // %configfile%
-    {"Errors", "Error47"},  // %errormessage%
-    {"Errors", "Error48"},  // %errormessage%
-    {"Errors", "Error50"},  // %ccaction%
-    {"Strings", "Case4Log"},
+struct Placeholder {
+  const char* section;
+  const char* key;
+  const char* placeholder;
 };
-const char* const kPlaceholderTexts[] = {"%errorfile%",    "%Shortdateformat%", "%configfile%",
-                                         "%errormessage%", "%errormessage%",    "%ccaction%",
-                                         "%datetime%"};
+const Placeholder kPlaceholders[] = {
+    {"Errors", "Error8", "%errorfile%"},
+    {"Errors", "Error22", "%Shortdateformat%"},
+    {"Errors", "Error45", "%configfile%"},
+    {"Errors", "Error47", "%errormessage%"},
+    {"Errors", "Error48", "%errormessage%"},
+    {"Errors", "Error50", "%ccaction%"},
+    {"Strings", "Case4Log", "%datetime%"},
+    {"TMainform", "StrHelpNotFound", "%page%"},
+    {"TMainform", "StrAddressNotOpened", "%address%"},
+    {"TMainform", "StrAddressNotOpened", "%configfile%"},
+    {"TMainform", "StrOptionsNotSaved", "%configfile%"},
+    {"TAboutBox", "ProductName_Label->Caption", "%ProductName%"},
+    {"TAboutBox", "Version_Label->Caption", "%Version%"},
+    {"TAboutBox", "DBVersion_Label->Caption", "%dbversion%"},
+    {"TAboutBox", "Languagefileversion_Label->Caption", "%languagefileversion%"},
+};
 
 // Texts the program continues directly with a name or number.
 const Key kContinuedTexts[] = {
@@ -245,11 +259,10 @@ TEST_P(ShippedLanguageFile, TextsAreUtf8) {
 }
 
 TEST_P(ShippedLanguageFile, PlaceholdersArePresent) {
-  for (std::size_t i = 0; i < std::size(kPlaceholders); ++i) {
-    const QString text =
-        language_->GetString(Text(kPlaceholders[i].section), Text(kPlaceholders[i].key));
-    EXPECT_TRUE(text.contains(Text(kPlaceholderTexts[i]), Qt::CaseInsensitive))
-        << kPlaceholders[i].key << ": " << text.toStdString();
+  for (const Placeholder& p : kPlaceholders) {
+    const QString text = language_->GetString(Text(p.section), Text(p.key));
+    EXPECT_TRUE(text.contains(Text(p.placeholder), Qt::CaseInsensitive))
+        << p.section << "/" << p.key << ": " << text.toStdString();
   }
 }
 
