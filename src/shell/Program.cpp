@@ -15,13 +15,13 @@
 #include "TOptions/TOptions_Class.h"
 #include "VerInfo/Verinfo.h"
 #include "acquisition/CounterState.h"
-#include "acquisition/FatalErrorBlock.h"
 #include "acquisition/NetlinkInterfaceTable.h"
 #include "acquisition/TrafficMonitor.h"
 #include "database/Connection.h"
 #include "platform/ErrorFile.h"
 #include "shell/AboutBox.h"
 #include "shell/Autostart.h"
+#include "shell/FatalErrorHandler.h"
 #include "shell/GeneralOptionsPage.h"
 #include "shell/HelpViewer.h"
 #include "shell/LanguageDialog.h"
@@ -29,7 +29,6 @@
 #include "shell/MonitorAccess.h"
 #include "shell/ProcessPriority.h"
 #include "shell/QtMessageService.h"
-#include "shell/Screenshot.h"
 #include "shell/SingleInstance.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -55,14 +54,8 @@ struct FatalStartupError {
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const std::exception& e) {
-    if (fatal_) fatal_(receiver, QString::fromLocal8Bit(e.what()), u"std::exception"_s);
-  } catch (...) {
-    if (fatal_) fatal_(receiver, u"Unknown error"_s, u"unknown"_s);
-  }
-  return false;
+  return DeliverGuarded(
+      receiver, [&] { return QApplication::notify(receiver, event); }, fatal_);
 }
 
 QuorvelProgram::QuorvelProgram(TApplication& app) : QObject(&app), app_(app) {
@@ -121,6 +114,10 @@ bool QuorvelProgram::Start(int& exitCode) {
     messages_->Show(u"Quorvel is still running!"_s, QString(), MessageIcon::Information);
     return false;
   }
+
+  // A termination request during start-up is answered once the program runs,
+  // with the whole close procedure.
+  InstallSignalHandlers();
 
   options_ = std::make_unique<TOptions>(ProgramLocation::FromApplication());
   if (!options_->Load()) {
@@ -239,7 +236,6 @@ bool QuorvelProgram::Start(int& exitCode) {
   connect(instance_.get(), &SingleInstance::activationRequested, this,
           [this] { mainform_->ShowPage(TMainform::kLiveDataPage); });
   connect(&app_, &QCoreApplication::aboutToQuit, this, [this] { Close(); });
-  InstallSignalHandlers();
   mainform_->ShowAtStart(!headless_ && QSystemTrayIcon::isSystemTrayAvailable());
   return true;
 }
@@ -277,49 +273,24 @@ void QuorvelProgram::AppException(QObject* sender, const QString& message,
                                   const QString& className) {
   if (inFatalError_) return;
   inFatalError_ = true;
-  if (monitor_) monitor_->StopTimers();
-
-  FatalErrorInfo info;
-  if (verInfo_)
-    info.version = ErrorFileVersion{verInfo_->FileVersion, verInfo_->ProductVersion,
-                                    verInfo_->Comments, verInfo_->MainWindowTitle()};
-  if (errorFile_) info.dbVersion = errorFile_->DbVersion();
-  if (language_) {
-    const TLanguage_Verinfo lv = language_->Verinfo();
-    info.languageVersion = std::make_pair(lv.Str_Version, lv.Str_DownwardVersion);
-  }
-  info.message = message;
-  info.className = className;
-  info.senderClassName = sender != nullptr ? QString::fromLatin1(sender->metaObject()->className())
-                                           : u"TApplication"_s;
-  if (mainform_) {
-    const auto* pages = mainform_->findChild<QTabWidget*>(u"PageControl"_s);
-    info.window = FatalErrorInfo::Window{pages != nullptr && pages->currentWidget() != nullptr
-                                             ? pages->currentWidget()->objectName()
-                                             : QString(),
-                                         pages != nullptr ? pages->currentIndex() : -1, 0};
-  }
-
   ErrorFile fallback(programDir_, u"error.txt"_s, *clock_);
-  ErrorFile& file = errorFile_ ? *errorFile_ : fallback;
-  QStringList lines = file.EntryHeader();
-  lines << FatalErrorHead(info);
-  if (monitor_ && mainform_) lines << FatalErrorRecords(info, monitor_->Records());
-  file.AppendLines(lines);
-
-  if (monitor_ && mainform_) {
-    monitor_->SaveAfterFatalError();
+  FatalErrorHandler::Parts parts;
+  parts.errorFile = errorFile_ ? errorFile_.get() : &fallback;
+  parts.messages = messages_.get();
+  parts.clock = clock_.get();
+  parts.options = options_.get();
+  parts.language = language_.get();
+  parts.verInfo = verInfo_.get();
+  parts.monitor = monitor_.get();
+  parts.mainform = mainform_.get();
+  parts.programDir = programDir_;
+  parts.closeDatabase = [this] {
     if (db_) db_->Close();
-    if (options_ && options_->GetScreenshotOnException() && mainform_->isVisible()) {
-      SaveScreenshot(mainform_.get(),
-                     QDir(programDir_).filePath(ErrorScreenshotName(clock_->Now())), false, 100);
-    }
-  }
-  const QString error8 =
-      language_ ? language_->GetStringReplaced(u"Errors"_s, u"Error8"_s, u"%errorfile%"_s,
-                                               options_ ? options_->GetErrorFileName() : QString())
-                : u"A fatal error occurred; details are in the error file."_s;
-  messages_->Show(FatalErrorMessage(error8, info), QString(), MessageIcon::Error);
-  if (instance_) instance_->Release();
-  QCoreApplication::exit(1);
+  };
+  parts.endProgram = [this] {
+    if (instance_) instance_->Release();
+    QCoreApplication::exit(1);
+  };
+  FatalErrorHandler handler(std::move(parts));
+  handler.AppException(sender, message, className);
 }
