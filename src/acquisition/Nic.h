@@ -176,6 +176,7 @@ class TNic {
   TDateTime Today() const;
   void ResetDbCacheLocked();
   Saved CurrentTotals() const;
+  bool SaveDayLocked(TDateTime day, const Saved& amounts);
   void WriteDayRowLocked(Connection& db, TDateTime day, const Saved& amounts);
   void ReportSaveError(const QString& message, const QString& className) const;
   long double GetDay(TDateTime date, bool received);

@@ -117,13 +117,13 @@ TNic::Saved TNic::CurrentTotals() const {
   return Saved{received_.total.load(), sent_.total.load()};
 }
 
-bool TNic::SaveToDb(TDateTime date) {
-  std::lock_guard lock(dbMutex_);
+// Adds `amounts` to the day's row in one transaction; on failure reports the
+// error and leaves the database as it was. Expects dbMutex_ held.
+bool TNic::SaveDayLocked(TDateTime day, const Saved& amounts) {
   try {
     Connection& db = Db();
-    const TDateTime day = date == 0 ? Today() : std::floor(date);
     Connection::Transaction transaction(db);
-    WriteDayRowLocked(db, day, CurrentTotals());
+    WriteDayRowLocked(db, day, amounts);
     transaction.Commit();
     ResetDbCacheLocked();
     return true;
@@ -134,47 +134,26 @@ bool TNic::SaveToDb(TDateTime date) {
                     u"Exception"_s);
   }
   return false;
+}
+
+bool TNic::SaveToDb(TDateTime date) {
+  std::lock_guard lock(dbMutex_);
+  return SaveDayLocked(date == 0 ? Today() : std::floor(date), CurrentTotals());
 }
 
 bool TNic::SaveToDbAndClear(TDateTime date) {
   std::lock_guard lock(dbMutex_);
-  try {
-    Connection& db = Db();
-    const TDateTime day = date == 0 ? Today() : std::floor(date);
-    Connection::Transaction transaction(db);
-    const Saved saved = CurrentTotals();
-    WriteDayRowLocked(db, day, saved);
-    transaction.Commit();
-    // Only what was written is taken off: bytes counted meanwhile stay unsaved.
-    received_.total.fetch_sub(saved.received);
-    sent_.total.fetch_sub(saved.sent);
-    ResetDbCacheLocked();
-    return true;
-  } catch (const DbError& e) {
-    ReportSaveError(e.Message() + u" Function:Nic->TNic::SaveToDb(75)"_s, u"DbError"_s);
-  } catch (const std::exception& e) {
-    ReportSaveError(QString::fromLocal8Bit(e.what()) + u" Function:Nic->TNic::SaveToDb(75)"_s,
-                    u"Exception"_s);
-  }
-  return false;
+  const Saved saved = CurrentTotals();
+  if (!SaveDayLocked(date == 0 ? Today() : std::floor(date), saved)) return false;
+  // Only what was written is taken off: bytes counted meanwhile stay unsaved.
+  received_.total.fetch_sub(saved.received);
+  sent_.total.fetch_sub(saved.sent);
+  return true;
 }
 
 bool TNic::SaveAmountsToDb(TDateTime day, std::uint64_t received, std::uint64_t sent) {
   std::lock_guard lock(dbMutex_);
-  try {
-    Connection& db = Db();
-    Connection::Transaction transaction(db);
-    WriteDayRowLocked(db, std::floor(day), Saved{received, sent});
-    transaction.Commit();
-    ResetDbCacheLocked();
-    return true;
-  } catch (const DbError& e) {
-    ReportSaveError(e.Message() + u" Function:Nic->TNic::SaveToDb(75)"_s, u"DbError"_s);
-  } catch (const std::exception& e) {
-    ReportSaveError(QString::fromLocal8Bit(e.what()) + u" Function:Nic->TNic::SaveToDb(75)"_s,
-                    u"Exception"_s);
-  }
-  return false;
+  return SaveDayLocked(std::floor(day), Saved{received, sent});
 }
 
 bool TNic::SaveAllToDb(Connection& db, const std::vector<std::unique_ptr<TNic>>& records,
