@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6network6 libmnl-dev libsqlite3-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  iproute2 iputils-ping xvfb
+  iproute2 procps xvfb fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
