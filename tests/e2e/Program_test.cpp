@@ -107,7 +107,11 @@ class Running {
  public:
   Running(const VethPair& net, const ProgramDir& program) {
     const std::string home = program.Path(u"home"_s).toStdString();
+    // Each run gets a runtime directory of its own (Qt accepts only mode 0700),
+    // so parallel tests do not see each other's single-instance lock.
     QDir().mkpath(program.Path(u"home"_s));
+    QFile::setPermissions(program.Path(u"home"_s),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     std::vector<std::string> args = {"ip",
                                      "netns",
                                      "exec",
