@@ -1,5 +1,7 @@
 #include "TLanguage/LanguageFile.h"
 
+#include "TOptions/IniFile.h"
+
 namespace {
 
 QString Folded(const QString& name) { return name.toCaseFolded(); }
@@ -13,31 +15,25 @@ LanguageFile LanguageFile::Parse(const QByteArray& data) {
   while (start < data.size()) {
     qsizetype end = data.indexOf('\n', start);
     if (end < 0) end = data.size();
-    // trimmed() also drops the "\r" of CR LF line ends.
-    const QByteArray line = data.mid(start, end - start).trimmed();
+    // The line is trimmed when classified, which also drops the "\r" of CR LF.
+    const QByteArray line = data.mid(start, end - start);
     start = end + 1;
 
-    if (line.startsWith('[')) {
-      const qsizetype close = line.indexOf(']');
-      if (close > 0) {
-        const QString name = QString::fromUtf8(line.mid(1, close - 1).trimmed());
-        const QString folded = Folded(name);
-        if (!file.sections_.contains(folded)) file.sectionNames_.append(name);
-        // Stays valid: sections_ grows only here, and current is taken anew.
-        current = &file.sections_[folded];
-        continue;
-      }
-    }
-    if (current == nullptr || line.isEmpty() || line.startsWith(';') || line.startsWith('#')) {
+    QString name;
+    QByteArray value;
+    const IniLineKind kind = ClassifyIniLine(line, &name, &value);
+    if (kind == IniLineKind::Section) {
+      const QString folded = Folded(name);
+      if (!file.sections_.contains(folded)) file.sectionNames_.append(name);
+      // Stays valid: sections_ grows only here, and current is taken anew.
+      current = &file.sections_[folded];
       continue;
     }
-    const qsizetype eq = line.indexOf('=');
-    if (eq < 0) continue;
-    const QString key = QString::fromUtf8(line.left(eq).trimmed());
-    const QString folded = Folded(key);
+    if (kind != IniLineKind::Key || current == nullptr) continue;
+    const QString folded = Folded(name);
     if (current->values.contains(folded)) continue;
-    current->keyNames.append(key);
-    current->values.insert(folded, line.mid(eq + 1).trimmed());
+    current->keyNames.append(name);
+    current->values.insert(folded, value);
   }
   return file;
 }

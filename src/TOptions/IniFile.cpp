@@ -10,6 +10,23 @@
 #include "TOptions/OptionsPath.h"
 #include "platform/FloatFormat.h"
 
+IniLineKind ClassifyIniLine(const QByteArray& line, QString* name, QByteArray* value) {
+  const QByteArray body = line.trimmed();
+  if (body.startsWith('[')) {
+    const qsizetype close = body.indexOf(']');
+    if (close > 0) {
+      *name = QString::fromUtf8(body.mid(1, close - 1).trimmed());
+      return IniLineKind::Section;
+    }
+  }
+  if (body.isEmpty() || body.startsWith(';') || body.startsWith('#')) return IniLineKind::Other;
+  const qsizetype eq = body.indexOf('=');
+  if (eq < 0) return IniLineKind::Other;
+  *name = QString::fromUtf8(body.left(eq).trimmed());
+  *value = body.mid(eq + 1).trimmed();
+  return IniLineKind::Key;
+}
+
 namespace {
 
 bool SameName(const QString& a, const QString& b) {
@@ -158,24 +175,20 @@ class IniDocument {
 
  private:
   void Classify(Line& line, qsizetype skip) const {
-    const QByteArray body = line.text.mid(skip).trimmed();
-    if (body.startsWith('[')) {
-      const qsizetype close = body.indexOf(']');
-      if (close > 0) {
-        line.kind = Line::Section;
-        line.name = QString::fromUtf8(body.mid(1, close - 1).trimmed());
-        return;
-      }
-    }
-    const qsizetype currentHeader = CurrentHeader();
-    if (currentHeader < 0 || body.isEmpty() || body.startsWith(';') || body.startsWith('#')) {
+    QString name;
+    QByteArray value;
+    const IniLineKind kind = ClassifyIniLine(line.text.mid(skip), &name, &value);
+    if (kind == IniLineKind::Section) {
+      line.kind = Line::Section;
+      line.name = name;
       return;
     }
-    const qsizetype eq = body.indexOf('=');
-    if (eq < 0) return;
+    const qsizetype currentHeader = CurrentHeader();
+    if (kind != IniLineKind::Key || currentHeader < 0)
+      return;  // key lines before any section are ignored
     line.kind = Line::Key;
-    line.name = QString::fromUtf8(body.left(eq).trimmed());
-    line.value = body.mid(eq + 1).trimmed();
+    line.name = name;
+    line.value = value;
     line.owner = currentHeader;
   }
 

@@ -24,6 +24,13 @@
 // whole file atomically (temporary file, then rename), so a failed write leaves
 // the old file as it was; they throw IniError.
 
+// How one line of ini text reads: a "[section]" header (its name), a
+// "key=value" line (key and value, both trimmed), or anything else (blank,
+// ";" or "#" comment, a line without "="). Key lines before the first section
+// are the caller's to ignore. Shared by every reader of ini text.
+enum class IniLineKind { Other, Section, Key };
+IniLineKind ClassifyIniLine(const QByteArray& line, QString* name, QByteArray* value);
+
 class IniError : public std::runtime_error {
  public:
   explicit IniError(const QString& message)
