@@ -9,6 +9,7 @@
 #include "TOptions/TOptions_Class.h"
 #include "acquisition/ScriptedInterfaceTable.h"
 #include "database/StoreTestSupport.h"
+#include "support/ProgramFiles.h"
 
 using namespace Qt::Literals::StringLiterals;
 using store_test::At;
@@ -34,17 +35,8 @@ IfRow Row(std::uint32_t index, std::uint64_t in, std::uint64_t out) {
 class MonitorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    QFile ini(dir.filePath(u"quorvel.ini"_s));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[General]\nCacheInterval=1\ndfu_engine=0\n");
-    ini.close();
-    QFile vars(dir.filePath(u"variables.conf"_s));
-    ASSERT_TRUE(vars.open(QIODevice::WriteOnly));
-    vars.write(
-        "[Variablen]\nIni_General=General\nIni_Window=Window\nIni_Reports=Reports\n"
-        "Ini_Tweaks=Tweaks\nIni_TCPServer=TCPServer\nIni_CertainCases=Cases\n"
-        "tablenamepreferences=_prefs\nDatabase=traffic.db\nCacheDateiname=traffic.cache\n");
-    vars.close();
+    ASSERT_TRUE(qvtest::WriteVariablesAndOptions(QDir(dir.path()),
+                                                 "[General]\nCacheInterval=1\ndfu_engine=0\n"));
   }
 
   struct Run {
